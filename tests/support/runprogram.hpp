@@ -1,0 +1,64 @@
+// Runs a built program with its standard output on a chosen kind of
+// descriptor and collects what it wrote.
+#ifndef TESTS_RUNPROGRAM_HPP
+#define TESTS_RUNPROGRAM_HPP
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace run
+{
+
+enum class Output {
+    Pipe,     // a pipe: raw samples
+    Packets,  // a SOCK_SEQPACKET socket: each write(2) arrives as one record
+    Terminal, // a pseudo-terminal in raw mode: text
+    DevFull,  // /dev/full: every write fails
+    DevNull,
+};
+
+struct Options {
+    Output output = Output::Pipe;
+    size_t addresslimit = 0; // RLIMIT_AS for the child; 0: none
+    std::string input;       // bytes on standard input
+};
+
+struct Result {
+    int status = -1;                // exit status, or -1 when not exited
+    int signal = 0;                 // the signal that ended it, if any
+    std::string out;                // standard output
+    std::string err;                // standard error
+    std::vector<size_t> writesizes; // Packets: the size of every write
+};
+
+inline Options on(Output output)
+{
+    Options o;
+    o.output = output;
+    return o;
+}
+inline Options limited(size_t addresslimit)
+{
+    Options o;
+    o.addresslimit = addresslimit;
+    return o;
+}
+inline Options fed(std::string input)
+{
+    Options o;
+    o.input = std::move(input);
+    return o;
+}
+
+Result program(const std::string &path, const std::vector<std::string> &args, const Options &options = {});
+
+// Whether this test binary runs under AddressSanitizer, whose shadow
+// memory cannot live under an address-space limit.
+bool sanitized();
+
+} // namespace run
+
+#endif
