@@ -1,6 +1,7 @@
 #include "runprogram.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -46,6 +47,19 @@ Ends openoutput(Output kind)
         tcsetattr(slave, TCSANOW, &mode);
         return {slave, master};
     }
+    case Output::ClosedPipe:
+        if (pipe(fds) != 0)
+            throw std::runtime_error("pipe");
+        close(fds[0]);
+        return {fds[1], -1};
+    case Output::Stream: {
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+            throw std::runtime_error("socketpair");
+        const int small = 4096;
+        setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        setsockopt(fds[0], SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        return {fds[1], fds[0]};
+    }
     case Output::DevFull:
         return {open("/dev/full", O_WRONLY), -1};
     case Output::DevNull:
@@ -62,6 +76,10 @@ Ends openoutput(Output kind)
     dup2(err, 2);
     for (int fd = 3; fd < 64; ++fd)
         close(fd);
+    // LeakSanitizer stops the world with ptrace at exit; stop signals from
+    // outside during that phase can wedge it.  Leaks are checked elsewhere.
+    if (o.stopandgo)
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     if (o.addresslimit > 0) {
         const rlimit limit{o.addresslimit, o.addresslimit};
         setrlimit(RLIMIT_AS, &limit);
@@ -124,6 +142,12 @@ Result program(const std::string &path, const std::vector<std::string> &args, co
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
+            if (options.stopandgo && i == 0) {
+                // A stop signal interrupts a blocked write; the program
+                // must carry on with the rest of its block.
+                kill(pid, SIGSTOP);
+                kill(pid, SIGCONT);
+            }
             if (!take(fds[i].fd, i == 0 ? result.out : result.err, i == 0 ? records : nullptr)) {
                 close(fds[i].fd);
                 fds[i].fd = -1;

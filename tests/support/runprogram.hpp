@@ -18,12 +18,15 @@ enum class Output {
     Terminal, // a pseudo-terminal in raw mode: text
     DevFull,  // /dev/full: every write fails
     DevNull,
+    ClosedPipe, // a pipe whose reader is gone before the program starts
+    Stream,     // a SOCK_STREAM socket with a small send buffer: short writes
 };
 
 struct Options {
     Output output = Output::Pipe;
     size_t addresslimit = 0; // RLIMIT_AS for the child; 0: none
     std::string input;       // bytes on standard input
+    bool stopandgo = false;  // stop and continue the program between reads
 };
 
 struct Result {
@@ -44,6 +47,13 @@ inline Options limited(size_t addresslimit)
 {
     Options o;
     o.addresslimit = addresslimit;
+    return o;
+}
+inline Options disturbed(Output output)
+{
+    Options o;
+    o.output = output;
+    o.stopandgo = true;
     return o;
 }
 inline Options fed(std::string input)
