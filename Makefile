@@ -1,11 +1,13 @@
 # A thin front end over the CMake presets.
 #   make demo                   build (release) and run the programs on an example
 #   make test [PRESET=sanitize] build and run the whole test suite
+#   make fuzz [FUZZ_SECONDS=600] run the libFuzzer targets (clang)
+#   make memcheck               run the programs and library tests under valgrind
 PRESET ?= release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD = build/$(PRESET)
 
-.PHONY: all build demo test clean format
+.PHONY: all build demo test fuzz memcheck clean format
 
 all: build
 
@@ -19,6 +21,24 @@ demo: build
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+FUZZ_SECONDS ?= 30
+FUZZ_WORK = build/fuzz/corpus
+
+# Each target starts from the checked-in seeds; what it learns goes to
+# build/, and any finding fails the run.
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	mkdir -p $(FUZZ_WORK)/readheader $(FUZZ_WORK)/writeheader
+	build/fuzz/fuzz/fuzz_readheader $(FUZZ_WORK)/readheader fuzz/corpus/readheader \
+	  -max_total_time=$(FUZZ_SECONDS) -max_len=12288 -artifact_prefix=build/fuzz/
+	build/fuzz/fuzz/fuzz_writeheader $(FUZZ_WORK)/writeheader fuzz/corpus/writeheader \
+	  -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=build/fuzz/
+
+memcheck:
+	$(MAKE) build PRESET=release
+	tests/memcheck.sh build/release
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp' '*.h' '*.c')
