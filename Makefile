@@ -3,11 +3,17 @@
 #   make test [PRESET=sanitize] build and run the whole test suite
 #   make fuzz [FUZZ_SECONDS=600] run the libFuzzer targets (clang)
 #   make memcheck               run the programs and library tests under valgrind
+#   make install PREFIX=/usr/local
+#   make check-install          install into a temporary prefix and build against it
+#   make manlint                check that the manual pages render without warnings
+#   make examples               run the README's examples
+#   make plots                  render docs/*.png from the programs' output
 PRESET ?= release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD = build/$(PRESET)
 
-.PHONY: all build demo test fuzz memcheck clean format
+.PHONY: all build demo test fuzz memcheck install check-install manlint examples plots clean format
+PREFIX ?= /usr/local
 
 all: build
 
@@ -39,6 +45,21 @@ fuzz:
 memcheck:
 	$(MAKE) build PRESET=release
 	tests/memcheck.sh build/release
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+check-install: build
+	tests/install.sh $(BUILD)
+
+manlint:
+	for page in man/*.[135]; do mandoc -Tlint -W style $$page && groff -ww -z -man $$page; done
+
+examples: build
+	docs/examples.sh $(BUILD)
+
+plots: build
+	docs/plots.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp' '*.h' '*.c')
