@@ -24,13 +24,6 @@ run::Result rtab(const Args &args, const run::Options &options = {})
     return run::program(RTAB_PATH, args, options);
 }
 
-std::vector<float> floats(const std::string &bytes)
-{
-    std::vector<float> v(bytes.size() / 4);
-    std::memcpy(v.data(), bytes.data(), v.size() * 4);
-    return v;
-}
-
 TEST(RtabCommandLine, MalformedCommandLinesGetOneMessage)
 {
     const struct {
@@ -99,7 +92,7 @@ TEST(RtabOutput, TextAtATerminalIsTheRawTablePrinted)
     const run::Result text = rtab({"-L4"}, run::on(run::Output::Terminal));
     EXPECT_EQ(text.status, 0);
     std::string expected;
-    for (const float v : floats(rtab({"-L4"}).out)) {
+    for (const float v : run::floats(rtab({"-L4"}).out)) {
         char line[32];
         std::snprintf(line, sizeof line, "%f\n", static_cast<double>(v));
         expected += line;
@@ -109,7 +102,7 @@ TEST(RtabOutput, TextAtATerminalIsTheRawTablePrinted)
 
 TEST(RtabOutput, ValuesLieInTheClosedRange)
 {
-    const std::vector<float> table = floats(rtab({"-L100000"}).out);
+    const std::vector<float> table = run::floats(rtab({"-L100000"}).out);
     ASSERT_EQ(table.size(), 100000u);
     for (const float v : table)
         ASSERT_TRUE(v >= -1.0f && v <= 1.0f) << v;

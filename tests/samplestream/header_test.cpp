@@ -1,5 +1,6 @@
 // Stream headers: byte format, reading, writing, copying and hand-off.
 #include "faults.hpp"
+#include "freshlibrary.hpp"
 
 #include <samplestream.h>
 
@@ -17,20 +18,7 @@ namespace
 using streams::floatbytes;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-class Header : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        streams::resetlibrary();
-        faults::reset();
-    }
-    void TearDown() override
-    {
-        faults::reset();
-        streams::resetlibrary();
-    }
-};
+using Header = streams::FreshLibrary;
 
 std::string bytes(const char *s, size_t n)
 {

@@ -1,5 +1,6 @@
 // Sample output through the stream table: block writes, flushing, faults.
 #include "faults.hpp"
+#include "freshlibrary.hpp"
 
 #include <samplestream.h>
 
@@ -14,20 +15,7 @@ namespace
 
 using streams::floatbytes;
 
-class SampleOutput : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        streams::resetlibrary();
-        faults::reset();
-    }
-    void TearDown() override
-    {
-        faults::reset();
-        streams::resetlibrary();
-    }
-};
+using SampleOutput = streams::FreshLibrary;
 
 float bitsfloat(uint32_t bits)
 {

@@ -165,6 +165,13 @@ Result program(const std::string &path, const std::vector<std::string> &args, co
     return result;
 }
 
+std::vector<float> floats(const std::string &bytes)
+{
+    std::vector<float> v(bytes.size() / sizeof(float));
+    std::memcpy(v.data(), bytes.data(), v.size() * sizeof(float));
+    return v;
+}
+
 bool sanitized()
 {
 #if defined(__SANITIZE_ADDRESS__)

@@ -65,6 +65,9 @@ inline Options fed(std::string input)
 
 Result program(const std::string &path, const std::vector<std::string> &args, const Options &options = {});
 
+// The raw samples of a program's output.
+std::vector<float> floats(const std::string &bytes);
+
 // Whether this test binary runs under AddressSanitizer, whose shadow
 // memory cannot live under an address-space limit.
 bool sanitized();

@@ -121,13 +121,6 @@ struct Generator {
     }
 };
 
-std::vector<float> floats(const std::string &bytes)
-{
-    std::vector<float> v(bytes.size() / 4);
-    std::memcpy(v.data(), bytes.data(), v.size() * 4);
-    return v;
-}
-
 struct Program {
     const char *path;
     std::set<std::string> messages;
@@ -147,7 +140,7 @@ void check(const Program &p, const Args &args, const run::Result &r)
     const int64_t length = askedlength(args.at(0));
     ASSERT_GT(length, 0);
     ASSERT_EQ(r.out.size(), static_cast<size_t>(length) * 4);
-    const std::vector<float> table = floats(r.out);
+    const std::vector<float> table = run::floats(r.out);
     if (p.boundedvalues) {
         for (const float v : table)
             ASSERT_TRUE(v >= -1.0f && v <= 1.0f);
