@@ -40,11 +40,14 @@ int writefullblock(StreamSlot &slot, int fd)
 
 } // namespace
 
-int emitsample(const float *sample, FILE *stream)
+namespace
 {
-    const int fd = slotindex(stream);
-    if (fd < 0 || sample == nullptr)
-        return -1;
+
+// Everything but the plain store: setting the stream up, refusing cells
+// that are not 4 bytes, and writing a full block.  Kept out of line so
+// the per-sample path stays a few instructions.
+[[gnu::noinline]] int emitslow(const float *sample, FILE *stream, int fd)
+{
     StreamSlot &slot = streamtable[fd];
     if (!slot.ready && preparefresh(stream) != 0)
         return -1;
@@ -60,6 +63,22 @@ int emitsample(const float *sample, FILE *stream)
     std::memcpy(slot.buffer + SAMPLE_BYTES * slot.samplepos, sample, SAMPLE_BYTES);
     ++slot.samplepos;
     return slot.samplesize;
+}
+
+} // namespace
+
+int emitsample(const float *sample, FILE *stream)
+{
+    const int fd = slotindex(stream);
+    if (fd < 0 || sample == nullptr)
+        return -1;
+    StreamSlot &slot = streamtable[fd];
+    if (slot.ready && slot.samplesize == SAMPLE_BYTES && slot.samplepos < slot.capacity) [[likely]] {
+        std::memcpy(slot.buffer + SAMPLE_BYTES * slot.samplepos, sample, SAMPLE_BYTES);
+        ++slot.samplepos;
+        return SAMPLE_BYTES;
+    }
+    return emitslow(sample, stream, fd);
 }
 
 int flushsamples(FILE *stream)
