@@ -3,6 +3,7 @@
 #   make test [PRESET=sanitize] build and run the whole test suite
 #   make fuzz [FUZZ_SECONDS=600] run the libFuzzer targets (clang)
 #   make memcheck               run the programs and library tests under valgrind
+#   make bench                  time the programs against their baselines (release)
 #   make install PREFIX=/usr/local
 #   make check-install          install into a temporary prefix and build against it
 #   make manlint                check that the manual pages render without warnings
@@ -12,7 +13,7 @@ PRESET ?= release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD = build/$(PRESET)
 
-.PHONY: all build demo test fuzz memcheck install check-install manlint examples plots clean format
+.PHONY: all build demo test bench fuzz memcheck install check-install manlint examples plots clean format
 PREFIX ?= /usr/local
 
 all: build
@@ -48,6 +49,12 @@ fuzz:
 	cmake --build --preset fuzz -j $(JOBS)
 	$(call runfuzz,readheader,12288)
 	$(call runfuzz,writeheader,4096)
+
+bench:
+	$(MAKE) build PRESET=release
+	/usr/bin/python3 bench/run.py build/release build/release/bench-results.dat
+	gnuplot -e "data='build/release/bench-results.dat'; out='build/release/bench-ratios.png'" bench/ratios.gnuplot \
+	  && echo "plot: build/release/bench-ratios.png"
 
 memcheck:
 	$(MAKE) build PRESET=release
