@@ -53,8 +53,10 @@ fuzz:
 bench:
 	$(MAKE) build PRESET=release
 	/usr/bin/python3 bench/run.py build/release build/release/bench-results.dat
-	gnuplot -e "data='build/release/bench-results.dat'; out='build/release/bench-ratios.png'" bench/ratios.gnuplot \
-	  && echo "plot: build/release/bench-ratios.png"
+	@if command -v gnuplot >/dev/null; then \
+	  gnuplot -e "data='build/release/bench-results.dat'; out='build/release/bench-ratios.png'" bench/ratios.gnuplot \
+	  && echo "plot: build/release/bench-ratios.png"; \
+	else echo "gnuplot missing: no plot (apt-get install gnuplot-nox)"; fi
 
 memcheck:
 	$(MAKE) build PRESET=release
