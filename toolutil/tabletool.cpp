@@ -20,6 +20,11 @@ void fail(std::string_view message)
 namespace
 {
 
+// The table lives until the process exits, which releases it; holding it
+// here keeps it reachable whatever the optimiser does with main's copy
+// (volatile: link-time optimisation would drop a store nothing reads).
+void *volatile heldtable = nullptr;
+
 constexpr bool isblank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -94,6 +99,7 @@ std::span<float> allocatetable(int32_t length, bool zeroed, const Messages &mess
     void *table = zeroed ? std::calloc(count, sizeof(float)) : std::malloc(count * sizeof(float));
     if (table == nullptr)
         fail(messages.noalloc);
+    heldtable = table;
     return {static_cast<float *>(table), count};
 }
 
