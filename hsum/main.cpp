@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
     for (int arg = layout.first; arg < argc; arg += 3)
         hsum::addharmonic(table, hsum::readnumber(argv[arg]), hsum::readnumber(argv[arg + 1]),
                           hsum::readnumber(argv[arg + 2]), divisor);
-    if (hsum::peakmagnitude(table) == 0.0f)
+    if (hsum::allzero(table))
         tabletool::fail("HSUM: all-zero function\n");
 
     tabletool::writetable(table, messages);

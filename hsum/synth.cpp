@@ -50,13 +50,14 @@ void addharmonic(std::span<float> table, float h, float a, float p, int32_t divi
     }
 }
 
-float peakmagnitude(std::span<const float> table)
+bool allzero(std::span<const float> table)
 {
-    float peak = 0.0f;
+    // A comparison with a value that is not a number is false, as it is
+    // for the peak.
     for (const float value : table)
-        if (std::fabs(value) > peak)
-            peak = std::fabs(value);
-    return peak;
+        if (std::fabs(value) > 0.0f)
+            return false;
+    return true;
 }
 
 } // namespace hsum

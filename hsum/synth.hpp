@@ -28,8 +28,10 @@ float readnumber(const char *text);
 // multiply-add and the accumulation a double fused multiply-add.
 void addharmonic(std::span<float> table, float h, float a, float p, int32_t divisor);
 
-// The largest magnitude in table; values that are not numbers never count.
-float peakmagnitude(std::span<const float> table);
+// Whether the table's peak magnitude is 0: no value has a magnitude above
+// zero (every value is +0, -0 or not a number).  The peak serves only this
+// test, so the scan stops at the first value that would raise it.
+bool allzero(std::span<const float> table);
 
 } // namespace hsum
 

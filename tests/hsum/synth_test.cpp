@@ -41,12 +41,23 @@ TEST(ReadNumber, ReadsLikeAtofThenRoundsToSingle)
     EXPECT_EQ(hsum::readnumber("0.1"), static_cast<float>(0.1));
 }
 
-TEST(Peak, NotANumberNeverRaisesIt)
+TEST(AllZero, OnlyAMagnitudeAboveZeroCounts)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(hsum::peakmagnitude(std::vector<float>{nan, -0.0f, 0.0f}), 0.0f);
-    EXPECT_EQ(hsum::peakmagnitude(std::vector<float>{nan, -3.0f, 2.0f}), 3.0f);
-    EXPECT_EQ(hsum::peakmagnitude(std::vector<float>{}), 0.0f);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const struct {
+        std::vector<float> table;
+        bool allzero;
+    } cases[] = {
+        {{}, true},
+        {{0.0f, -0.0f, nan, -nan}, true},
+        {{nan, -0.0f, 0.0f, -tiny}, false}, // the last value decides
+        {{-inf, nan}, false},
+        {{nan, -3.0f, 2.0f}, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(hsum::allzero(c.table), c.allzero) << ::testing::PrintToString(c.table);
 }
 
 // Above 2^24 the index is rounded to single precision first, so
