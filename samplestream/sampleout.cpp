@@ -73,9 +73,12 @@ int emitsample(const float *sample, FILE *stream)
     if (fd < 0 || sample == nullptr)
         return -1;
     StreamSlot &slot = streamtable[fd];
-    if (slot.ready && slot.samplesize == SAMPLE_BYTES && slot.samplepos < slot.capacity) [[likely]] {
-        std::memcpy(slot.buffer + SAMPLE_BYTES * slot.samplepos, sample, SAMPLE_BYTES);
-        ++slot.samplepos;
+    // Read unsigned, a position below 0 lies above any capacity and takes
+    // the slow path too.
+    const auto cell = static_cast<uint16_t>(slot.samplepos);
+    if (slot.ready && slot.samplesize == SAMPLE_BYTES && cell < slot.capacity) [[likely]] {
+        std::memcpy(slot.buffer + size_t{SAMPLE_BYTES} * cell, sample, SAMPLE_BYTES);
+        slot.samplepos = static_cast<int16_t>(cell + 1);
         return SAMPLE_BYTES;
     }
     return emitslow(sample, stream, fd);

@@ -18,7 +18,7 @@ inline int slotindex(FILE *stream) noexcept
     if (stream == nullptr)
         return -1;
     const int fd = fileno(stream);
-    return (fd >= 0 && fd < MAX_STREAMS) ? fd : -1;
+    return static_cast<unsigned>(fd) < MAX_STREAMS ? fd : -1;
 }
 
 inline StreamSlot *slotof(FILE *stream) noexcept
