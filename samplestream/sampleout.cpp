@@ -78,7 +78,7 @@ int emitsample(const float *sample, FILE *stream)
     const auto cell = static_cast<uint16_t>(slot.samplepos);
     if (slot.ready && slot.samplesize == SAMPLE_BYTES && cell < slot.capacity) [[likely]] {
         std::memcpy(slot.buffer + size_t{SAMPLE_BYTES} * cell, sample, SAMPLE_BYTES);
-        slot.samplepos = static_cast<int16_t>(cell + 1);
+        ++slot.samplepos;
         return SAMPLE_BYTES;
     }
     return emitslow(sample, stream, fd);
