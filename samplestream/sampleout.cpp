@@ -73,8 +73,8 @@ int emitsample(const float *sample, FILE *stream)
     if (fd < 0 || sample == nullptr)
         return -1;
     StreamSlot &slot = streamtable[fd];
-    // Read unsigned, a position below 0 lies above any capacity and takes
-    // the slow path too.
+    // Positions are never negative; read unsigned, the cell scales straight
+    // into an index of the buffer.
     const auto cell = static_cast<uint16_t>(slot.samplepos);
     if (slot.ready && slot.samplesize == SAMPLE_BYTES && cell < slot.capacity) [[likely]] {
         std::memcpy(slot.buffer + size_t{SAMPLE_BYTES} * cell, sample, SAMPLE_BYTES);
