@@ -2,8 +2,8 @@
 """Times hsum and rtab against baselines that do only the unavoidable work.
 
 Each time row runs the program and its baseline alternately, REPS times,
-and reports the median of the per-pair ratios, so that a noisy machine
-moves both sides alike.  Instruction rows count with callgrind, which is
+and reports the median of the per-pair ratios of processor time, so that
+a noisy machine moves both sides alike.  Instruction rows count with callgrind, which is
 repeatable.  Usage: run.py BUILD_DIR [RESULTS_FILE]
 """
 import os
@@ -13,9 +13,8 @@ import shutil
 import statistics
 import subprocess
 import sys
-import time
 
-REPS = 5
+REPS = 7
 build = os.path.abspath(sys.argv[1])
 results = sys.argv[2] if len(sys.argv) > 2 else os.path.join(build, "bench-results.dat")
 HSUM = f"{build}/hsum/hsum"
@@ -25,29 +24,36 @@ EIGHT = "1 1 0 2 0.5 0 3 0.33 0 4 0.25 0 5 0.2 0 6 0.16 0 7 0.14 0 8 0.12 0".spl
 rows = []
 
 
+def cpu_seconds(proc):
+    """User and system time of a finished child and of the children it
+    waited for.  Processor time, unlike the clock, leaves out the waits of a
+    shared machine, which otherwise move a ratio by several per cent."""
+    _, status, usage = os.wait4(proc.pid, 0)
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"bench: {proc.args} failed")
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(argv, sink="null"):
-    """Seconds for one run with standard output on /dev/null, a pipe read
-    by cat, or a pseudo-terminal drained by this process."""
-    start = time.perf_counter()
+    """Processor seconds for one run with standard output on /dev/null, a
+    pipe read by cat, or a pseudo-terminal drained by this process."""
     if sink == "null":
         with open(os.devnull, "wb") as null:
-            subprocess.run(argv, stdout=null, check=True)
-    elif sink == "pipe":
+            return cpu_seconds(subprocess.Popen(argv, stdout=null))
+    if sink == "pipe":
         cmd = " ".join(argv) + " | cat > /dev/null"
-        subprocess.run(["sh", "-c", cmd], check=True)
-    else:
-        master, slave = pty.openpty()
-        proc = subprocess.Popen(argv, stdout=slave)
-        os.close(slave)
-        while True:
-            try:
-                if not os.read(master, 1 << 16):
-                    break
-            except OSError:
+        return cpu_seconds(subprocess.Popen(["sh", "-c", cmd]))
+    master, slave = pty.openpty()
+    proc = subprocess.Popen(argv, stdout=slave)
+    os.close(slave)
+    while True:
+        try:
+            if not os.read(master, 1 << 16):
                 break
-        proc.wait()
-        os.close(master)
-    return time.perf_counter() - start
+        except OSError:
+            break
+    os.close(master)
+    return cpu_seconds(proc)
 
 
 def ratio_row(name, program, baseline, target, sink="null"):
