@@ -38,11 +38,6 @@ int writefullblock(StreamSlot &slot, int fd)
     return 1;
 }
 
-} // namespace
-
-namespace
-{
-
 // Everything but the plain store: setting the stream up, refusing cells
 // that are not 4 bytes, and writing a full block.  Kept out of line so
 // the per-sample path stays a few instructions.
